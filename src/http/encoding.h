@@ -16,10 +16,21 @@ namespace qc {
 using Text = std::string;
 using Bytes = std::string;
 
-// Windows code page numbers, as the rest of the program names them.
+// Windows code page numbers, as the rest of the program names them. Any
+// other number n means iconv's "CPn"; a code page iconv does not know
+// converts to the empty result.
 inline constexpr int kCodePageAnsi = 0;  // the system's ANSI code page (the locale's charset here)
 inline constexpr int kCodePageGbk = 936;
 inline constexpr int kCodePageUtf8 = 65001;
+
+// The charset that stands for the system's ANSI code page: the codeset
+// named by the user's locale (LC_ALL, else LC_CTYPE, else LANG, as in
+// "zh_CN.GBK"), or UTF-8 when the locale names none ("C", "POSIX", unset,
+// a bare language) or one iconv does not know. A GB2312 codeset means GBK.
+std::string SystemAnsiCharset();
+// Replaces the locale's answer for the whole process (tests, a command-line
+// choice); the empty name goes back to the locale.
+void SetSystemAnsiCharset(std::string_view charset);
 
 // UTF-8 bytes to a GBK text. Reads up to the first zero byte; malformed
 // input is replaced, never reported; a character GBK lacks becomes '?'.
@@ -33,8 +44,14 @@ Bytes BytesToUtf16(std::string_view bytes, int codePage);
 // when `useCodePage`, else in the system's ANSI code page.
 Text Utf16ToText(std::string_view utf16le, int codePage = kCodePageGbk, bool useCodePage = true);
 
+// Text arguments below end at their first zero byte, as a Text does.
+
+// Letters and digits kept, space as "+", every other byte as "%XX".
 Text UrlEncode(std::string_view text);
+// "+" to space, "%XX" to its byte; a "%" not followed by two hex digits
+// stays literal. The result ends at a decoded zero byte.
 Text UrlDecode(std::string_view text);
+// RFC 4648 Base64 of all the bytes (zeros included), no line breaks.
 Text Base64Encode(std::string_view bytes);
 
 // 1-based `start` (0 counts as 1). Everything left of the first separator
