@@ -4,6 +4,7 @@
 
 #include <span>
 #include <string_view>
+#include <vector>
 
 #include "http/encoding.h"
 
@@ -21,6 +22,14 @@ Text RemoveRepeatedItems(std::string_view text, std::string_view separator, bool
 
 // 1-based index of the first element equal to `text`, or -1.
 int IndexOfText(std::span<const Text> array, std::string_view text);
+
+// The entries of the response's Set-Cookie lines, each "name=value;" with
+// its attributes left off. A line without attributes ends at its own line
+// end (a ";" is added). After the first match the search for the next one
+// ignores case only when `ignoreCase` is true.
+std::vector<Text> SetCookieEntries(std::string_view responseHeaders, bool ignoreCase);
+// True for an entry ending in "=deleted;" (also "=DELETED;", "=Deleted;").
+bool IsDeletedCookieEntry(std::string_view entry);
 
 // The response's cookies as "name=value" pairs joined by "; " (no
 // attributes, deleted entries left out).
