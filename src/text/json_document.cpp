@@ -40,7 +40,23 @@ std::string_view CutAtZero(std::string_view s) {
   return zero == nullptr ? s : s.substr(0, static_cast<std::size_t>(static_cast<const char*>(zero) - s.data()));
 }
 
-std::string ToUtf8(const Text& text) { return TextToUtf8(CutAtZero(text)); }
+bool IsAscii(std::string_view s) {
+  for (char c : s) {
+    if (static_cast<unsigned char>(c) >= 0x80) return false;
+  }
+  return true;
+}
+
+// GBK in, UTF-8 out; ASCII (most replies) is the same in both.
+std::string ToUtf8(const Text& text) {
+  const std::string_view t = CutAtZero(text);
+  return IsAscii(t) ? std::string(t) : TextToUtf8(t);
+}
+
+Text FromUtf8(std::string_view utf8) {
+  if (IsAscii(utf8) && std::memchr(utf8.data(), 0, utf8.size()) == nullptr) return Text(utf8);
+  return Utf8ToText(utf8);
+}
 
 bool IsBlank(std::string_view s) {
   for (char c : s) {
@@ -76,8 +92,8 @@ void FillError(std::string_view utf8, std::size_t offset, int number, std::strin
   error = ScriptError{};
   error.number = number;
   error.source = "JSON";
-  error.description = Utf8ToText(CutUtf8(description, kMaxErrorText));
-  error.text = Utf8ToText(CutUtf8(utf8.substr(lineStart, lineEnd - lineStart), kMaxErrorText));
+  error.description = FromUtf8(CutUtf8(description, kMaxErrorText));
+  error.text = FromUtf8(CutUtf8(utf8.substr(lineStart, lineEnd - lineStart), kMaxErrorText));
   error.line = line;
   error.column = column;
 }
@@ -103,6 +119,14 @@ ReadResult ReadJson(std::string_view utf8, Json& out, ScriptError* error) {
       const std::size_t colon = what.find(": ", column == std::string_view::npos ? 0 : column);
       if (colon != std::string_view::npos) what.remove_prefix(colon + 2);
       FillError(utf8, e.byte > 0 ? e.byte - 1 : 0, e.id, what, *error);
+    }
+  } catch (const Json::exception& e) {
+    // A number too large for a double: the parser names the token but not
+    // where it is.
+    if (error) {
+      std::string_view what = e.what();
+      if (const std::size_t end = what.find("] "); end != std::string_view::npos) what.remove_prefix(end + 2);
+      FillError(utf8, 0, e.id, what, *error);
     }
   } catch (const std::exception&) {
     if (error) FillError(utf8, 0, -1, "the text could not be read", *error);
@@ -276,9 +300,9 @@ void CollectValues(const Json& container, bool recursive, std::vector<Text>& out
     if (v.is_structured()) {
       if (recursive) CollectValues(v, recursive, out);
     } else if (v.is_string()) {
-      out.push_back(Utf8ToText(v.get_ref<const std::string&>()));
+      out.push_back(FromUtf8(v.get_ref<const std::string&>()));
     } else if (v.is_number() || v.is_boolean()) {
-      out.push_back(Utf8ToText(jt::ScriptText(v)));
+      out.push_back(FromUtf8(jt::ScriptText(v)));
     }
   }
 }
@@ -365,7 +389,7 @@ bool JsonDocument::Clear() {
 
 Text JsonDocument::ToText() const {
   if (!state_ || !state_->root) return {};
-  return Utf8ToText(jt::Stringify(*state_->root));
+  return FromUtf8(jt::Stringify(*state_->root));
 }
 
 bool JsonDocument::ResolvePath(Text& path) const {
@@ -409,7 +433,7 @@ Text JsonDocument::GetText(const Text& path, bool asJson) const {
   ResolvePath(p);
   const Found f = Read(State::RootOf(state_), p);
   if (!f.present()) return {};
-  return Utf8ToText(jt::ScriptText(*f.value()));
+  return FromUtf8(jt::ScriptText(*f.value()));
 }
 
 Text JsonDocument::GetJson(const Text& path) const {
@@ -418,7 +442,7 @@ Text JsonDocument::GetJson(const Text& path) const {
   ResolvePath(p);
   const Found f = Read(State::RootOf(state_), p);
   if (f.value() == nullptr) return {};
-  return Utf8ToText(jt::Stringify(*f.value()));
+  return FromUtf8(jt::Stringify(*f.value()));
 }
 
 int JsonDocument::GetMemberNames(std::vector<Text>& names, const Text& path) const {
@@ -427,7 +451,7 @@ int JsonDocument::GetMemberNames(std::vector<Text>& names, const Text& path) con
   ResolvePath(p);
   const Found f = Read(State::RootOf(state_), p);
   if (!f.present() || !f.value()->is_object()) return 0;
-  for (const auto& [key, value] : f.value()->items()) names.push_back(Utf8ToText(key));
+  for (const auto& [key, value] : f.value()->items()) names.push_back(FromUtf8(key));
   return static_cast<int>(names.size());
 }
 
@@ -463,9 +487,9 @@ Text JsonDocument::GetElementText(int index, const Text& path, bool asJson) cons
   Text p = path;
   ResolvePath(p);
   const Found f = Read(State::RootOf(state_), p + "[" + std::to_string(index) + "]");
-  if (asJson) return f.value() == nullptr ? Text() : Utf8ToText(jt::Stringify(*f.value()));
+  if (asJson) return f.value() == nullptr ? Text() : FromUtf8(jt::Stringify(*f.value()));
   if (!f.present() || !f.value()->is_string()) return {};
-  return Utf8ToText(f.value()->get_ref<const std::string&>());
+  return FromUtf8(f.value()->get_ref<const std::string&>());
 }
 
 bool JsonDocument::SetValue(const Text& path, const Text& value, bool isJson) {
