@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <ctime>
+#include <initializer_list>
 #include <limits>
 
 namespace qc {
@@ -176,8 +177,6 @@ double OleDateFromLocalTime(std::chrono::system_clock::time_point when) {
   const std::time_t t = system_clock::to_time_t(when);
   std::tm local{};
   if (localtime_r(&t, &local) == nullptr) return std::numeric_limits<double>::quiet_NaN();
-  auto millis = duration_cast<milliseconds>(when.time_since_epoch()).count() % 1000;
-  if (millis < 0) millis += 1000;
   DateTimeFields f;
   f.year = local.tm_year + 1900;
   f.month = local.tm_mon + 1;
@@ -185,7 +184,6 @@ double OleDateFromLocalTime(std::chrono::system_clock::time_point when) {
   f.hour = local.tm_hour;
   f.minute = local.tm_min;
   f.second = local.tm_sec > 59 ? 59 : local.tm_sec;  // a leap second
-  f.millisecond = static_cast<int>(millis);
   return OleDateFromFields(f).value_or(std::numeric_limits<double>::quiet_NaN());
 }
 

@@ -31,7 +31,8 @@ std::optional<double> OleDateFromFields(const DateTimeFields& fields);
 std::optional<DateTimeFields> FieldsFromOleDate(double moment);
 
 // A system time as the local wall-clock time (the process's time zone),
-// and the current local time.
+// and the current local time, both in whole seconds: a clock must not show
+// a second that has not begun, as rounding the milliseconds would.
 double OleDateFromLocalTime(std::chrono::system_clock::time_point when);
 double OleDateNow();
 

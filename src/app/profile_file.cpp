@@ -47,7 +47,9 @@ enum class ReadStatus { Ok, Missing, Failed };
 
 ReadStatus ReadWholeFile(const std::string& path, std::string& out) {
   out.clear();
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // O_NONBLOCK: a FIFO or device in place of the file must not block us;
+  // it is refused below as not a regular file.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return errno == ENOENT ? ReadStatus::Missing : ReadStatus::Failed;
   FdCloser closer(fd);
   struct stat info{};
@@ -110,7 +112,10 @@ std::vector<Line> ParseLines(std::string_view file) {
     if (line.contentEnd > line.begin && file[line.contentEnd - 1] == '\r') --line.contentEnd;
     pos = line.end;
 
-    const std::string_view content = Trim(file.substr(line.begin, line.contentEnd - line.begin));
+    std::string_view content = file.substr(line.begin, line.contentEnd - line.begin);
+    // A hand-edited file may start with a UTF-8 byte-order mark.
+    if (line.begin == 0 && content.starts_with("\xEF\xBB\xBF")) content.remove_prefix(3);
+    content = Trim(content);
     if (!content.empty() && content.front() == '[') {
       const std::size_t close = content.find(']');
       line.kind = LineKind::Section;

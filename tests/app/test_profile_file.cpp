@@ -88,6 +88,18 @@ TEST_F(ProfileFileTest, ReadsWithWindowsRules) {
   EXPECT_EQ(ReadProfileString(dir_, "Api", "Site"), "");  // a directory
 }
 
+TEST_F(ProfileFileTest, OddFilesGiveEmptyResultsWithoutBlocking) {
+  Put("\xEF\xBB\xBF[Api]\r\nSite=a\r\n");  // a byte-order mark before the first section
+  EXPECT_EQ(ReadProfileString(path_, "Api", "Site"), "a");
+  ASSERT_TRUE(WriteProfileString(path_, "Api", "Site", "b"));
+  EXPECT_EQ(Get(), "\xEF\xBB\xBF[Api]\r\nSite=b\r\n");
+
+  const std::string fifo = dir_ + "/fifo.ini";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  EXPECT_EQ(ReadProfileString(fifo, "Api", "Site"), "");
+  EXPECT_FALSE(WriteProfileString(fifo, "Api", "Site", "x"));
+}
+
 TEST_F(ProfileFileTest, ReadsValuesUpToTheLimitAndSurvivesLongLines) {
   const std::string longLine(200000, 'j');
   Put(longLine + "\n[s]\n" + longLine + "\nbig=" + std::string(20000, 'v') + "\n" +
