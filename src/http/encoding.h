@@ -41,7 +41,8 @@ Text DecodeBytesToText(std::string_view utf8);
 Bytes BytesToUtf16(std::string_view bytes, int codePage);
 
 // UTF-16LE bytes (read up to the first zero unit) to a text in `codePage`
-// when `useCodePage`, else in the system's ANSI code page.
+// when `useCodePage`, else in the system's ANSI code page. An odd last byte
+// is read as a unit with a zero high byte; a lone surrogate becomes '?'.
 Text Utf16ToText(std::string_view utf16le, int codePage = kCodePageGbk, bool useCodePage = true);
 
 // Text arguments below end at their first zero byte, as a Text does.
