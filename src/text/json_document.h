@@ -11,7 +11,8 @@
 //
 // Failures are results: false, the empty text, 0 or an empty list. Copying a
 // document gives a second handle on the same value (both see each other's
-// edits) until one of them calls Parse or Initialize, which start afresh.
+// edits) until one of them calls Parse or Initialize, which start afresh;
+// such copies belong to one thread, like the document itself.
 #pragma once
 
 #include <memory>
