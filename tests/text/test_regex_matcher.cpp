@@ -136,7 +136,7 @@ TEST(RegexMatcherDialect, MatchesAsTheScriptEngineFindsThem) {
       {"a$", "a\n", true, "a"},
       {"^b", "a\rb\nb", true, "b|b"},
       {"^b", "a\rb", false, ""},
-      {"^$", "a\r\nb", true, ""},       // between "\r" and "\n" is a line of its own
+      {"^\n", "a\r\nb", true, "\n"},    // between "\r" and "\n" is a line start
       {"a.b", "a\rb a\nb a b", true, "a b"},
       {"x\\s", "x x\tx\fx\vx\rx\n", true, "x |x\t|x\f|x\v|x\r|x\n"},
       {"x\\s", "x　", true, ""},  // no Unicode spaces (U+3000 here)
