@@ -21,7 +21,18 @@ SiteServer& SiteServer::Redirect(const std::string& path, const std::string& loc
   return *this;
 }
 
+void SiteServer::OnRequest(std::function<void(const std::string&)> hook) {
+  std::lock_guard lock(mutex_);
+  hook_ = std::move(hook);
+}
+
 void SiteServer::Serve(const httplib::Request& request, httplib::Response& response) {
+  std::function<void(const std::string&)> hook;
+  {
+    std::lock_guard lock(mutex_);
+    hook = hook_;
+  }
+  if (hook) hook(request.path);
   Resource resource;
   {
     std::lock_guard lock(mutex_);

@@ -3,6 +3,7 @@
 // choosing, and a record of what was asked for.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <mutex>
 #include <string>
@@ -29,6 +30,10 @@ class SiteServer {
   std::string BaseUrl() const { return server_.BaseUrl(); }
   std::string Url(const std::string& path) const { return server_.Url(path); }
 
+  // Runs on the server's thread for every request, before it is answered;
+  // a test may block there to hold the crawler at a known point.
+  void OnRequest(std::function<void(const std::string& path)> hook);
+
   // Requests for `path` so far (GET and HEAD).
   int Requests(const std::string& path) const;
   int RequestCount() const { return server_.RequestCount(); }
@@ -51,6 +56,7 @@ class SiteServer {
   std::map<std::string, Resource> resources_;
   std::vector<std::string> requested_;
   std::string lastUserAgent_;
+  std::function<void(const std::string&)> hook_;
 };
 
 // A generated site of `pages` pages in a tree: page 0 is "/", page i > 0
