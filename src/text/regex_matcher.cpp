@@ -50,8 +50,19 @@ constexpr std::uint32_t kUnset = 0xFFFFFFFFu;
 constexpr std::size_t kMaxStoredOffsets = std::size_t{1} << 25;
 // A replacement result longer than this many units is given up (empty text).
 constexpr std::size_t kMaxReplacedUnits = std::size_t{1} << 26;
-// Work limits of one search. Past them the search ends with what it found.
+// Work limits. One search may take up to kMatchLimit steps of the engine;
+// a whole scan gets kScanBudget plus kStepsPerUnit for each subject unit.
+// Past either the scan ends with what it found, so many matches that each
+// cost nearly a full search cannot add up to hours.
 constexpr std::uint32_t kMatchLimit = 10'000'000;
+constexpr std::uint64_t kScanBudget = 100'000'000;
+constexpr std::uint64_t kStepsPerUnit = 64;
+// A search first runs with the smallest limit and is repeated with a
+// limit kLimitGrowth times larger whenever it runs out: what a search is
+// charged is then at most kLimitGrowth times what it used (most searches
+// need under ten steps).
+constexpr std::uint32_t kFirstLimit = 64;
+constexpr std::uint32_t kLimitGrowth = 16;
 constexpr std::uint32_t kDepthLimit = 100'000;
 constexpr std::uint32_t kHeapLimitKiB = 64 * 1024;
 constexpr PCRE2_SIZE kJitStackStart = 32 * 1024;
@@ -222,7 +233,6 @@ bool RegexMatcher::Create(const Text& pattern, const Text& subject, bool caseSen
   MatchContextHandle context(pcre2_match_context_create_16(nullptr));
   JitStackHandle stack(pcre2_jit_stack_create_16(kJitStackStart, kJitStackMax, nullptr));
   if (!data || !context) return true;  // out of memory: no matches
-  pcre2_set_match_limit_16(context.get(), kMatchLimit);
   pcre2_set_depth_limit_16(context.get(), kDepthLimit);
   pcre2_set_heap_limit_16(context.get(), kHeapLimitKiB);
   if (stack) pcre2_jit_stack_assign_16(context.get(), nullptr, stack.get());
@@ -230,11 +240,25 @@ bool RegexMatcher::Create(const Text& pattern, const Text& subject, bool caseSen
   const auto* units = reinterpret_cast<PCRE2_SPTR16>(state->units.data());
   const std::size_t length = state->units.size();
   const std::size_t pairs = captures + 1;
+  std::uint64_t budget = kScanBudget + kStepsPerUnit * (length + 1);
+  // One search from `start`, charged to the budget; false when there is no
+  // (further) match or the work limits stopped it.
+  auto search = [&](std::size_t start) {
+    std::uint32_t limit = kFirstLimit;
+    for (;;) {
+      if (budget == 0) return false;
+      if (limit > budget) limit = static_cast<std::uint32_t>(budget);
+      pcre2_set_match_limit_16(context.get(), limit);
+      const int rc = pcre2_match_16(code.get(), units, length, start, 0, data.get(), context.get());
+      budget -= limit;
+      if (rc >= 0) return true;
+      if (rc != PCRE2_ERROR_MATCHLIMIT || limit >= kMatchLimit) return false;
+      limit = std::min(limit * kLimitGrowth, kMatchLimit);
+    }
+  };
   std::size_t start = 0;
   while (start <= length) {
-    const int rc = pcre2_match_16(code.get(), units, length, start, 0, data.get(), context.get());
-    // No match ends the scan; so do the work limits, keeping what was found.
-    if (rc < 0) break;
+    if (!search(start)) break;
     if (state->offsets.size() + 2 * pairs > kMaxStoredOffsets) break;
     const PCRE2_SIZE* ov = pcre2_get_ovector_pointer_16(data.get());
     for (std::size_t k = 0; k < 2 * pairs; ++k) {

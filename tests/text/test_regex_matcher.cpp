@@ -256,6 +256,23 @@ TEST(RegexMatcherBadInput, CatastrophicBacktrackingStopsWithWhatWasFound) {
   }
 }
 
+TEST(RegexMatcherBadInput, ManyCostlyMatchesShareOneBudget) {
+  // Every match costs hundreds of thousands of steps, each under the limit
+  // of one search; together they would run for minutes.
+  std::string subject;
+  for (int i = 0; i < 5000; ++i) subject += std::string(20, 'a') + "c";
+  RegexMatcher re;
+  EXPECT_TRUE(re.Create("(a+)+b|c", subject));
+  EXPECT_GT(re.GetMatchCount(), 0);
+  EXPECT_LT(re.GetMatchCount(), 5000);
+  EXPECT_EQ(re.GetMatchText(1), "c");
+
+  // Cheap matches are not cut short by it: one per unit of a long subject.
+  const std::string wide(2 * 1024 * 1024, 'x');
+  EXPECT_TRUE(re.Create("", wide));
+  EXPECT_EQ(re.GetMatchCount(), static_cast<int>(wide.size()) + 1);
+}
+
 TEST(RegexMatcherBadInput, DeepRepetitionDoesNotOverflowTheStack) {
   // Each repetition of a group with alternatives keeps a backtracking
   // point; a long subject runs out of the bounded stack, not the real one.
