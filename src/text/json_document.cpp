@@ -156,24 +156,22 @@ struct Found {
   bool present() const { return value() != nullptr && !value()->is_null(); }
 };
 
-Found Member(const Json& parent, const std::string& key) {
+Found Member(Json& parent, const std::string& key) {
   Found f;
   f.kind = Found::Kind::Undefined;
   if (parent.is_object()) {
-    auto& obj = const_cast<Json&>(parent);
-    auto it = obj.find(key);
-    if (it != obj.end()) {
+    auto it = parent.find(key);
+    if (it != parent.end()) {
       f.kind = Found::Kind::Node;
       f.node = &*it;
     }
   } else if (parent.is_array()) {
-    auto& arr = const_cast<Json&>(parent);
-    if (auto index = jt::ArrayIndex(key); index && *index < arr.size()) {
+    if (auto index = jt::ArrayIndex(key); index && *index < parent.size()) {
       f.kind = Found::Kind::Node;
-      f.node = &arr[*index];
+      f.node = &parent[*index];
     } else if (key == "length") {
       f.kind = Found::Kind::Computed;
-      f.computed = arr.size();
+      f.computed = parent.size();
     }
   } else if (parent.is_string()) {
     const auto& s = parent.get_ref<const std::string&>();
@@ -201,7 +199,7 @@ Found Walk(std::optional<Json>& root, const std::vector<std::string>& steps, std
   }
   for (std::size_t i = 0; i < count; ++i) {
     if (!f.present()) return Found{};  // a member of null or of nothing
-    Found next = Member(*f.value(), steps[i]);
+    Found next = Member(f.kind == Found::Kind::Node ? *f.node : f.computed, steps[i]);
     f = std::move(next);
   }
   return f;
@@ -360,8 +358,14 @@ JsonDocument::JsonDocument() : variableName_(kVariableName) { Initialize(); }
 JsonDocument::~JsonDocument() = default;
 JsonDocument::JsonDocument(const JsonDocument&) = default;
 JsonDocument& JsonDocument::operator=(const JsonDocument&) = default;
-JsonDocument::JsonDocument(JsonDocument&&) noexcept = default;
-JsonDocument& JsonDocument::operator=(JsonDocument&&) noexcept = default;
+// A move takes the value and leaves the name: the moved-from document has
+// no value holder until Parse or Initialize gives it a new one.
+JsonDocument::JsonDocument(JsonDocument&& other) noexcept
+    : variableName_(kVariableName), state_(std::move(other.state_)) {}
+JsonDocument& JsonDocument::operator=(JsonDocument&& other) noexcept {
+  state_ = std::move(other.state_);
+  return *this;
+}
 
 void JsonDocument::Initialize() {
   state_ = std::make_shared<State>();

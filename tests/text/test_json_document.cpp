@@ -467,6 +467,7 @@ TEST(JsonDocumentBadInput, MovedFromDocumentFailsQuietly) {
   EXPECT_EQ(a.GetType("x"), kJsonTypeInvalid);  // NOLINT(bugprone-use-after-move)
   EXPECT_FALSE(a.SetValue("x", "1"));           // NOLINT(bugprone-use-after-move)
   EXPECT_TRUE(a.Parse("[1]"));                  // NOLINT(bugprone-use-after-move)
+  EXPECT_EQ(a.GetText("[0]"), "1");
   EXPECT_EQ(b.ToText(), "{}");
 }
 
