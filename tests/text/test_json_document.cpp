@@ -394,6 +394,17 @@ TEST(JsonDocumentBadInput, TextsThatAreNotJson) {
   EXPECT_EQ(null.ToText(), "null");
 }
 
+TEST(JsonDocumentBadInput, AStringIsNeverReadAgainAsCode) {
+  JsonDocument doc;
+  EXPECT_TRUE(doc.Parse(R"("{\"remain\":1}")"));
+  EXPECT_EQ(doc.GetType(), kJsonTypeString);
+  EXPECT_EQ(doc.GetText(), R"({"remain":1})");
+  EXPECT_EQ(doc.GetText("remain"), "");
+  EXPECT_FALSE(doc.SetCode("x", "new Date()"));
+  EXPECT_FALSE(doc.SetValue("", "eval('1')", true));
+  EXPECT_EQ(doc.GetType(), kJsonTypeString);
+}
+
 TEST(JsonDocumentBadInput, ErrorPositionIsLineAndColumn) {
   JsonDocument doc;
   ScriptError error;
