@@ -31,6 +31,7 @@ class FakePushApi {
 
   // By default every push succeeds and the quota counts down from 3000.
   FakePushApi();
+  ~FakePushApi() { server_.Stop(); }
   FakePushApi(const FakePushApi&) = delete;
   FakePushApi& operator=(const FakePushApi&) = delete;
 
@@ -53,6 +54,7 @@ class FakePushApi {
 class FakeSearch {
  public:
   FakeSearch();
+  ~FakeSearch() { server_.Stop(); }
   FakeSearch(const FakeSearch&) = delete;
   FakeSearch& operator=(const FakeSearch&) = delete;
 

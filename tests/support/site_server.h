@@ -16,6 +16,8 @@ namespace qc::test {
 class SiteServer {
  public:
   SiteServer();
+  // Stops the server before the pages and records its threads read go.
+  ~SiteServer() { server_.Stop(); }
   SiteServer(const SiteServer&) = delete;
   SiteServer& operator=(const SiteServer&) = delete;
 
