@@ -139,6 +139,7 @@ struct Transfer {
   const Settings* settings = nullptr;
   const std::atomic<bool>* abort = nullptr;
   Response response;
+  bool headComplete = false;  // the blank line after the final response's headers came
   bool capped = false;
   bool timedOut = false;
   bool aborted = false;
@@ -167,12 +168,16 @@ size_t OnHeader(char* data, size_t size, size_t count, void* user) {
     // A new response begins (a redirect hop, an interim reply): only the
     // last one's headers count.
     response.headerLines.clear();
+    transfer->headComplete = false;
     const std::size_t code = line.find(' ');
     const std::size_t text = code == std::string_view::npos ? code : line.find(' ', code + 1);
     response.statusText = text == std::string_view::npos ? Text() : CleanHeaderText(line.substr(text + 1));
     return length;
   }
-  if (line.empty()) return length;
+  if (line.empty()) {
+    transfer->headComplete = true;
+    return length;
+  }
   if ((line.front() == ' ' || line.front() == '\t') && !response.headerLines.empty()) {
     response.headerLines.back() += ' ' + CleanHeaderText(detail::TrimText(line.substr(1)));
     return length;
@@ -373,8 +378,9 @@ Response Perform(const Settings& settings, BodyKind kind, const std::string& bod
   } else {
     response.error = DescribeFailure(code);
   }
+  if (code != CURLE_OK && !transfer.headComplete) response.status = 0;
   if (response.status == 0) {
-    // No reply came: nothing of a half-heard answer is handed on.
+    // No complete reply head came: nothing of a half-heard answer is handed on.
     response.headerLines.clear();
     response.statusText.clear();
     response.body.clear();
