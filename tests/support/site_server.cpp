@@ -1,5 +1,7 @@
 #include "support/site_server.h"
 
+#include <algorithm>
+#include <memory>
 #include <utility>
 
 namespace qc::test {
@@ -48,7 +50,15 @@ void SiteServer::Serve(const httplib::Request& request, httplib::Response& respo
   }
   response.status = resource.status;
   if (!resource.location.empty()) response.set_header("Location", resource.location);
-  response.set_content(std::move(resource.body), resource.contentType.c_str());
+  // Served through a provider of known length: the server then sends the
+  // bytes as they are, instead of compressing large pages first (which
+  // would take seconds and look like a stalled server).
+  auto body = std::make_shared<std::string>(std::move(resource.body));
+  response.set_content_provider(
+      body->size(), resource.contentType,
+      [body](std::size_t offset, std::size_t length, httplib::DataSink& sink) {
+        return sink.write(body->data() + offset, std::min(length, body->size() - offset));
+      });
 }
 
 int SiteServer::Requests(const std::string& path) const {
