@@ -37,6 +37,15 @@ bool IsAllAscii(std::string_view s) {
   return true;
 }
 
+// ASCII without zero bytes reads the same in UTF-8 and GBK: the common case
+// (markup, URLs, JSON replies) is copied without a trip through code points.
+bool IsPlainAscii(std::string_view s) {
+  for (char c : s) {
+    if (Byte(c) >= 0x80 || c == '\0') return false;
+  }
+  return true;
+}
+
 std::string LowerAscii(std::string_view s) {
   std::string out(s);
   for (char& c : out) c = FoldAscii(c);
@@ -455,7 +464,11 @@ void SetSystemAnsiCharset(std::string_view charset) {
   gAnsiOverride = std::string(charset);
 }
 
-Text DecodeBytesToText(std::string_view utf8) { return EncodeText(DecodeUtf8(CutAtZero(utf8))); }
+Text DecodeBytesToText(std::string_view utf8) {
+  utf8 = CutAtZero(utf8);
+  if (IsPlainAscii(utf8)) return Text(utf8);
+  return EncodeText(DecodeUtf8(utf8));
+}
 
 Bytes BytesToUtf16(std::string_view bytes, int codePage) {
   bytes = CutAtZero(bytes);
@@ -605,9 +618,15 @@ Text TextBetween(std::string_view text, std::string_view before, std::string_vie
   return Text(text.substr(inner, second - inner));
 }
 
-Text Utf8ToText(std::string_view utf8) { return EncodeText(DropZeros(DecodeUtf8(utf8))); }
+Text Utf8ToText(std::string_view utf8) {
+  if (IsPlainAscii(utf8)) return Text(utf8);
+  return EncodeText(DropZeros(DecodeUtf8(utf8)));
+}
 
-std::string TextToUtf8(std::string_view text) { return EncodeUtf8(Decode(text, GbkCharset())); }
+std::string TextToUtf8(std::string_view text) {
+  if (IsPlainAscii(text)) return std::string(text);
+  return EncodeUtf8(Decode(text, GbkCharset()));
+}
 
 std::u16string TextToUtf16(std::string_view text) { return EncodeUtf16(Decode(text, GbkCharset())); }
 
@@ -624,6 +643,7 @@ Text CharsetToText(std::string_view bytes, std::string_view charset) {
   }
   Charset source = CharsetFromName(label);
   if (source.kind == CharsetKind::Unknown) source = Utf8Charset();
+  if (source.kind != CharsetKind::Other && IsPlainAscii(bytes)) return Text(bytes);
   return EncodeText(DropZeros(Decode(bytes, source)));
 }
 
