@@ -153,3 +153,13 @@ std::string_view LoopbackCertificatePem() { return kCertificate; }
 std::string_view LoopbackKeyPem() { return kKey; }
 
 }  // namespace qc::test
+
+#if defined(__SANITIZE_THREAD__)
+// httplib comes as a prebuilt library without ThreadSanitizer's
+// instrumentation, so its own thread pool's work shows up as races between
+// its threads. Those reports are about that library, not about us.
+extern "C" const char* __tsan_default_suppressions() {
+  return "called_from_lib:libcpp-httplib.so\n"
+         "race:libcpp-httplib.so\n";
+}
+#endif
