@@ -78,6 +78,9 @@ LoopbackServer::LoopbackServer(Scheme scheme) : state_(std::make_unique<State>()
   // that stopping the server does not wait long for it.
   state->server->set_keep_alive_max_count(1000000);
   state->server->set_keep_alive_timeout(1);
+  // Head and body go out in separate writes; without this the body of a
+  // kept-alive reply waits for the client's delayed acknowledgement.
+  state->server->set_tcp_nodelay(true);
 }
 
 LoopbackServer::~LoopbackServer() { Stop(); }
