@@ -223,6 +223,35 @@ TEST(HttpWire, ClientAnswersTheProxyChallenge) {
   EXPECT_EQ(proxy.Requests().size(), 2u);
 }
 
+TEST(HttpWire, ServerChallengeAndHeadRequests) {
+  LoopbackServer server;
+  server.Get("/private", [](const httplib::Request& req, httplib::Response& res) {
+    if (req.get_header_value("Authorization") != "Basic dTpw") {
+      res.status = 401;
+      res.set_header("WWW-Authenticate", "Basic realm=\"r\"");
+      return;
+    }
+    res.set_content("inside", "text/plain");
+  });
+  ASSERT_TRUE(server.Start());
+  HttpClient client;
+  client.OpenRequest(server.Url("/private"));
+  client.SendText();
+  EXPECT_EQ(client.StatusCode(), 401);
+  client.OpenRequest(server.Url("/private"));
+  client.SetCredentials("u", "p");
+  client.SendText();
+  EXPECT_EQ(client.StatusCode(), 200);
+  EXPECT_EQ(client.ResponseBytes(), "inside");
+
+  // A HEAD request ends after the head, whatever Content-Length says.
+  client.OpenRequest("HEAD", server.Url("/private"));
+  client.SendText();
+  EXPECT_EQ(client.StatusCode(), 200);
+  EXPECT_NE(client.ResponseHeader("Content-Length"), "");
+  EXPECT_TRUE(client.ResponseBytes().empty());
+}
+
 TEST(HttpWire, SelfSignedCertificateAcceptedOnlyWhenIgnored) {
   LoopbackServer server(LoopbackServer::Scheme::kHttps);
   server.Get("/", [](const httplib::Request&, httplib::Response& res) { res.set_content("secure", "text/plain"); });
