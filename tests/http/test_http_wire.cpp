@@ -35,6 +35,22 @@ Lines HeaderLines(const std::string& request) {
 
 std::string RequestLine(const std::string& request) { return request.substr(0, request.find("\r\n")); }
 
+// The header lines without Accept-Encoding, whose list of methods depends
+// on how libcurl was built; checks that it offers gzip.
+Lines WithoutEncoding(const Lines& lines) {
+  Lines out;
+  bool offered = false;
+  for (const auto& line : lines) {
+    if (line.rfind("Accept-Encoding: ", 0) == 0) {
+      offered = line.find("gzip") != std::string::npos;
+      continue;
+    }
+    out.push_back(line);
+  }
+  EXPECT_TRUE(offered) << "compression is offered";
+  return out;
+}
+
 bool HasLine(const Lines& lines, const std::string& line) {
   return std::find(lines.begin(), lines.end(), line) != lines.end();
 }
@@ -55,9 +71,8 @@ TEST(HttpWire, FetchSendsItsDefaultHeadersInOrder) {
   const auto requests = server.Requests();
   ASSERT_EQ(requests.size(), 1u);
   EXPECT_EQ(RequestLine(requests[0]), "POST /urls?site=a HTTP/1.1");
-  EXPECT_EQ(HeaderLines(requests[0]),
-            (Lines{"Host: 127.0.0.1:" + std::to_string(server.Port()), "Accept-Encoding: deflate, gzip, br, zstd",
-                   "Accept: */*", "Referer: " + server.Url("/urls?site=a"), "Accept-Language: zh-cn",
+  EXPECT_EQ(WithoutEncoding(HeaderLines(requests[0])),
+            (Lines{"Host: 127.0.0.1:" + std::to_string(server.Port()), "Accept: */*", "Referer: " + server.Url("/urls?site=a"), "Accept-Language: zh-cn",
                    "User-Agent: Mozilla/4.0 (compatible; MSIE 9.0; Windows NT 6.1)",
                    "Content-Type: application/x-www-form-urlencoded", "Content-Length: 23"}));
   EXPECT_TRUE(requests[0].ends_with("\r\n\r\nhttp://a.example/1.html"));
@@ -78,9 +93,8 @@ TEST(HttpWire, ClientSendsOnlyItsOwnHeaders) {
   ASSERT_EQ(server.Requests().size(), 1u);
   // No Accept: the object adds nothing of its own beyond Host and the
   // compression it can undo.
-  EXPECT_EQ(HeaderLines(server.Requests()[0]),
-            (Lines{"Host: 127.0.0.1:" + std::to_string(server.Port()), "Accept-Encoding: deflate, gzip, br, zstd",
-                   "User-Agent: crawler", "x-twice: 2", "Accept-Language: zh-cn"}));
+  EXPECT_EQ(WithoutEncoding(HeaderLines(server.Requests()[0])),
+            (Lines{"Host: 127.0.0.1:" + std::to_string(server.Port()), "User-Agent: crawler", "x-twice: 2", "Accept-Language: zh-cn"}));
 }
 
 TEST(HttpWire, TextBodyGoesOutAsUtf8) {
