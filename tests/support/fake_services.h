@@ -38,6 +38,7 @@ class FakePushApi {
   void SetReplies(std::function<Reply(const Push&)> reply);
   bool Start() { return server_.Start(); }
   std::string BaseUrl() const { return server_.BaseUrl(); }
+  int ConnectionCount() const { return server_.ConnectionCount(); }
   std::vector<Push> Pushes() const;
   // The bodies pushed so far, in order.
   std::vector<std::string> PushedUrls() const;

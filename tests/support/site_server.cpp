@@ -9,6 +9,9 @@ namespace qc::test {
 SiteServer::SiteServer() {
   auto handler = [this](const httplib::Request& request, httplib::Response& response) { Serve(request, response); };
   server_.Get(".*", handler);
+  // Headers and body leave in two writes; without this the body waits for
+  // the client's delayed acknowledgement of the headers.
+  server_.Raw().set_tcp_nodelay(true);
 }
 
 SiteServer& SiteServer::Page(const std::string& path, std::string body, std::string contentType, int status) {
