@@ -56,6 +56,10 @@ void SiteServer::Serve(const httplib::Request& request, httplib::Response& respo
   // Served through a provider of known length: the server then sends the
   // bytes as they are, instead of compressing large pages first (which
   // would take seconds and look like a stalled server).
+  if (resource.body.empty()) {
+    response.set_content("", resource.contentType.c_str());
+    return;
+  }
   auto body = std::make_shared<std::string>(std::move(resource.body));
   response.set_content_provider(
       body->size(), resource.contentType,
