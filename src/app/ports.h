@@ -35,6 +35,9 @@ enum class Control {
 // implementation keeps the order of writes as they were made (log entries
 // and label changes appear in the order the core made them), and keeps
 // reads cheap: the worker reads the quota box before every stop test.
+// A read from the worker must not wait for the window thread (keep a copy
+// of the texts under a lock): the window thread itself waits for the
+// worker when the program closes during a task.
 //
 // A write from the core is not a user's edit: it does not run the control's
 // change handler. Where the behaviour needs the handler (the quota box set
