@@ -6,7 +6,7 @@
 
 namespace qc {
 MemoryWindow::MemoryWindow() {
-  texts_[Control::DepthBox] = "1";
+  texts_[Control::DepthBox] = Text("1");  // a Text, not a literal: GCC 12 warns falsely on assign(const char*)
   texts_[Control::StartButton] = CaptionIdle();
   texts_[Control::WindowCaption] = Utf8ToText("Quillcast 版本：");
   texts_[Control::CrawlCountLabel] = Utf8ToText("爬虫获取URL数：0");
