@@ -78,6 +78,8 @@ inline bool ContainsText(std::string_view text, std::string_view what, bool igno
 // the terminal UTF-8, the regex engine UTF-16. Input is read whole (zeros
 // included are dropped from the Text result); malformed input is replaced.
 Text Utf8ToText(std::string_view utf8);
+// Appends the UTF-8 form of one code point (at most 0x10FFFF, no surrogate).
+void AppendUtf8(std::string& out, char32_t cp);
 std::string TextToUtf8(std::string_view text);
 std::u16string TextToUtf16(std::string_view text);
 Text Utf16ToTextUnits(std::u16string_view units);
