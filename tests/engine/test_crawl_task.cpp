@@ -222,14 +222,8 @@ TEST_F(CrawlTaskTest, StartChecksStopWithTheirMessages) {
 }
 
 TEST_F(CrawlTaskTest, SiteWithoutReplyIsNotRejectedForTheRun) {
-  // The first connection is dropped without a reply, later ones served.
-  std::atomic<int> connections{0};
-  test::LoopbackSocketServer flaky([&](test::LoopbackConnection& connection) {
-    if (connections++ == 0) return;
-    while (!connection.ReadRequest().empty()) {
-      connection.Write("HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: 2\r\n\r\nok");
-    }
-  });
+  test::LoopbackSocketServer flaky(test::LoopbackSocketServer::DropFirstThenReply(
+      "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: 2\r\n\r\nok"));
   ASSERT_TRUE(flaky.Start());
   world.window.WriteText(Control::SiteBox, flaky.Url("/"));
   task.OnStartClicked();

@@ -58,14 +58,8 @@ TEST_F(UrlFilterTest, CheckUrlAcceptsOnlyNewPagesOfTheSite) {
 }
 
 TEST_F(UrlFilterTest, NoReplyDropsTheUrlForThisPassOnly) {
-  // The first connection is closed without a word, later ones are served.
-  std::atomic<int> connections{0};
-  test::LoopbackSocketServer flaky([&](test::LoopbackConnection& connection) {
-    if (connections++ == 0) return;
-    while (!connection.ReadRequest().empty()) {
-      connection.Write("HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: 2\r\n\r\nok");
-    }
-  });
+  test::LoopbackSocketServer flaky(test::LoopbackSocketServer::DropFirstThenReply(
+      "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: 2\r\n\r\nok"));
   ASSERT_TRUE(flaky.Start());
   crawler.SetSite(flaky.Url("/"));
   EXPECT_FALSE(crawler.CheckUrl(flaky.Url("/"), false));

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <condition_variable>
 #include <cstdlib>
@@ -165,6 +166,14 @@ LoopbackSocketServer::Handler LoopbackSocketServer::Reply(std::string reply) {
     while (!connection.ReadRequest().empty()) {
       if (!connection.Write(reply)) return;
     }
+  };
+}
+
+LoopbackSocketServer::Handler LoopbackSocketServer::DropFirstThenReply(std::string reply) {
+  auto seen = std::make_shared<std::atomic<int>>(0);
+  return [seen, answer = Reply(std::move(reply))](LoopbackConnection& connection) {
+    if (seen->fetch_add(1) == 0) return;
+    answer(connection);
   };
 }
 

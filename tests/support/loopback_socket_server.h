@@ -56,6 +56,9 @@ class LoopbackSocketServer {
   // A handler that answers each request on the connection with `reply`
   // (until the peer closes).
   static Handler Reply(std::string reply);
+  // Closes the first connection without a word, then behaves as Reply: a
+  // site that was unreachable once and is back.
+  static Handler DropFirstThenReply(std::string reply);
 
  private:
   void AcceptLoop();
