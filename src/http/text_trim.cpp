@@ -66,6 +66,11 @@ bool StartsWithIgnoreCase(std::string_view text, std::string_view prefix) {
 std::vector<std::string_view> SplitText(std::string_view text, std::string_view separator) {
   std::vector<std::string_view> pieces;
   if (text.empty()) return pieces;
+  // An empty separator would split nowhere and never move on: the text is one piece.
+  if (separator.empty()) {
+    pieces.push_back(text);
+    return pieces;
+  }
   std::size_t from = 0;
   for (;;) {
     const std::size_t at = text.find(separator, from);

@@ -25,7 +25,8 @@ bool EqualsIgnoreCase(std::string_view a, std::string_view b);
 bool StartsWithIgnoreCase(std::string_view text, std::string_view prefix);
 
 // Splits at every `separator`; an empty text gives no pieces and an empty
-// last piece is dropped, empty inner pieces stay.
+// last piece is dropped, empty inner pieces stay. An empty separator gives
+// the whole text as one piece.
 std::vector<std::string_view> SplitText(std::string_view text, std::string_view separator);
 
 // The part of `text` before its first zero byte.

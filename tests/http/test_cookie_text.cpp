@@ -46,6 +46,8 @@ TEST(RemoveRepeatedItems, BySeparatorAndByCharacter) {
   EXPECT_EQ(RemoveRepeatedItems("a; b; a; c; b", "; ", true), "a; b; c");
   EXPECT_EQ(RemoveRepeatedItems("", "; ", true), "");
   EXPECT_EQ(RemoveRepeatedItems("a; ; b; ", "; ", true), "a; ; b");
+  // An empty separator splits nowhere: one item, and the call returns.
+  EXPECT_EQ(RemoveRepeatedItems("abc", "", true), "abc");
   EXPECT_EQ(RemoveRepeatedItems("abcab", ",", false), "a,b,c");
   // A two-byte character and a CR LF pair are single items.
   EXPECT_EQ(RemoveRepeatedItems("\xC4\xE3\xC4\xE3\r\n\r\n", "|", false), "\xC4\xE3|\r\n");
