@@ -337,19 +337,32 @@ Response Perform(const Settings& settings, BodyKind kind, const std::string& bod
   // Request headers in the order they were set. An empty value removes
   // the header; libcurl's own Accept, Content-Type and Expect are left off
   // unless set, so only what the caller asked for goes out.
+  // Proxy credentials are for the proxy alone: they go on its own list,
+  // which reaches the proxy (a proxied request, a CONNECT) but never the
+  // server at the end of a tunnel, and nowhere when there is no proxy.
   HeaderList headers;
-  auto add = [&headers](const std::string& line) {
-    curl_slist* grown = curl_slist_append(headers.get(), line.c_str());
+  HeaderList proxyHeaders;
+  auto add = [](HeaderList& list, const std::string& line) {
+    curl_slist* grown = curl_slist_append(list.get(), line.c_str());
     if (grown) {
-      (void)headers.release();
-      headers.reset(grown);
+      (void)list.release();
+      list.reset(grown);
     }
   };
-  for (const auto& [name, value] : settings.headers) add(value.empty() ? name + ":" : name + ": " + value);
-  if (!HasHeader(settings, "Accept")) add("Accept:");
-  if (!HasHeader(settings, "Content-Type")) add("Content-Type:");
-  if (!HasHeader(settings, "Expect")) add("Expect:");
+  for (const auto& [name, value] : settings.headers) {
+    const std::string line = value.empty() ? name + ":" : name + ": " + value;
+    if (!EqualsIgnoreCase(name, "Proxy-Authorization")) {
+      add(headers, line);
+    } else if (settings.useProxy) {
+      add(proxyHeaders, line);
+    }
+  }
+  if (!HasHeader(settings, "Accept")) add(headers, "Accept:");
+  if (!HasHeader(settings, "Content-Type")) add(headers, "Content-Type:");
+  if (!HasHeader(settings, "Expect")) add(headers, "Expect:");
   curl_easy_setopt(h, CURLOPT_HTTPHEADER, headers.get());
+  curl_easy_setopt(h, CURLOPT_HEADEROPT, CURLHEADER_SEPARATE);
+  curl_easy_setopt(h, CURLOPT_PROXYHEADER, proxyHeaders.get());
 
   curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, OnHeader);
   curl_easy_setopt(h, CURLOPT_HEADERDATA, &transfer);

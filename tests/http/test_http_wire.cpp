@@ -219,6 +219,38 @@ TEST(HttpWire, ProxySeesAbsoluteFormAndCredentials) {
   EXPECT_TRUE(HasLine(HeaderLines(proxy.Requests()[0]), "Proxy-Authorization: Basic dXNlcjpwYXNz"));
 }
 
+// Through a tunnel the proxy credentials go on the CONNECT, never to the
+// server at its far end.
+TEST(HttpWire, ProxyCredentialsStayWithTheProxyThroughATunnel) {
+  LoopbackServer origin(LoopbackServer::Scheme::kHttps);
+  std::string originSaw = "nothing";
+  origin.Get("/", [&originSaw](const httplib::Request& req, httplib::Response& res) {
+    originSaw = req.get_header_value("Proxy-Authorization");
+    res.set_content("tunnelled", "text/plain");
+  });
+  ASSERT_TRUE(origin.Start());
+  const int originPort = origin.Port();
+  LoopbackSocketServer proxy([originPort](LoopbackConnection& connection) {
+    if (connection.ReadRequest().empty()) return;
+    connection.Write("HTTP/1.1 200 Connection established\r\n\r\n");
+    connection.TunnelTo(originPort);
+  });
+  ASSERT_TRUE(proxy.Start());
+
+  HttpFetchOptions options;
+  options.url = "https://127.0.0.1:" + std::to_string(originPort) + "/";
+  options.proxy = "127.0.0.1:" + std::to_string(proxy.Port());
+  options.proxyUser = "user";
+  options.proxyPassword = "pass";
+  const auto result = HttpFetch(options);
+  EXPECT_EQ(result.status, 200);
+  EXPECT_EQ(result.body, "tunnelled");
+  EXPECT_EQ(originSaw, "");
+  ASSERT_EQ(proxy.Requests().size(), 1u);
+  EXPECT_EQ(RequestLine(proxy.Requests()[0]), "CONNECT 127.0.0.1:" + std::to_string(originPort) + " HTTP/1.1");
+  EXPECT_TRUE(HasLine(HeaderLines(proxy.Requests()[0]), "Proxy-Authorization: Basic dXNlcjpwYXNz"));
+}
+
 TEST(HttpWire, ClientAnswersTheProxyChallenge) {
   LoopbackSocketServer proxy([](LoopbackConnection& connection) {
     for (std::string request = connection.ReadRequest(); !request.empty(); request = connection.ReadRequest()) {

@@ -2,6 +2,7 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -9,6 +10,7 @@
 #include <atomic>
 #include <cctype>
 #include <condition_variable>
+#include <cstdint>
 #include <cstdlib>
 #include <mutex>
 #include <set>
@@ -65,6 +67,38 @@ bool LoopbackConnection::Write(std::string_view bytes) {
     if (sent <= 0) return false;
     bytes.remove_prefix(static_cast<std::size_t>(sent));
   }
+  return true;
+}
+
+bool LoopbackConnection::TunnelTo(int port) {
+  int target = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (target < 0) return false;
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  address.sin_port = htons(static_cast<std::uint16_t>(port));
+  if (::connect(target, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+    ::close(target);
+    return false;
+  }
+  bool ok = pending_.empty() || ::send(target, pending_.data(), pending_.size(), MSG_NOSIGNAL) > 0;
+  pending_.clear();
+  char buffer[16384];
+  while (ok) {
+    pollfd fds[2] = {{fd_, POLLIN, 0}, {target, POLLIN, 0}};
+    if (::poll(fds, 2, 100) < 0) break;
+    {
+      std::lock_guard lock(shared_->mutex);
+      if (shared_->stopping) break;
+    }
+    for (int i = 0; i < 2 && ok; ++i) {
+      if (fds[i].revents == 0) continue;
+      const ssize_t got = ::recv(fds[i].fd, buffer, sizeof buffer, 0);
+      const int other = i == 0 ? target : fd_;
+      ok = got > 0 && ::send(other, buffer, static_cast<std::size_t>(got), MSG_NOSIGNAL) == got;
+    }
+  }
+  ::close(target);
   return true;
 }
 

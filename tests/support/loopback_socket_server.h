@@ -22,6 +22,9 @@ class LoopbackConnection {
   // bytes as its Content-Length says. Empty when the peer closed first.
   std::string ReadRequest();
   bool Write(std::string_view bytes);
+  // Relays bytes both ways between this connection and 127.0.0.1:`port`
+  // until either side closes (a proxy's tunnel after a CONNECT).
+  bool TunnelTo(int port);
   // Waits until the server stops or `limit` passes; true when stopping.
   bool WaitForStop(std::chrono::milliseconds limit);
 
