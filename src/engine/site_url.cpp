@@ -90,6 +90,56 @@ std::optional<SiteUrlParts> Parse(std::string_view text) {
   return PartsOf(url.get());
 }
 
+// curl percent-encodes the bytes above 0x7F of a relative reference (but
+// not of an absolute one), and would turn a GBK link into escapes of its
+// GBK bytes; the HTTP layer encodes the text for the wire itself. So those
+// bytes, and '%' to keep the escaping reversible, pass through curl escaped
+// and are restored afterwards.
+Text ShieldFromCurl(std::string_view text) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  Text out;
+  out.reserve(text.size());
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte == '%' || byte >= 0x80) {
+      out.push_back('%');
+      out.push_back(kHex[byte >> 4]);
+      out.push_back(kHex[byte & 15]);
+    } else {
+      out.push_back(c);
+    }
+  }
+  return out;
+}
+
+int HexValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  return -1;
+}
+
+// Undoes ShieldFromCurl: only the escapes it makes ("%25" and those of
+// bytes above 0x7F) are read back; curl's own ("%20") stay.
+Text Unshield(std::string_view text) {
+  Text out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '%' && i + 2 < text.size()) {
+      const int high = HexValue(text[i + 1]);
+      const int low = HexValue(text[i + 2]);
+      const int value = high < 0 || low < 0 ? -1 : high * 16 + low;
+      if (value == '%' || value >= 0x80) {
+        out.push_back(static_cast<char>(value));
+        i += 2;
+        continue;
+      }
+    }
+    out.push_back(text[i]);
+  }
+  return out;
+}
+
 }  // namespace
 
 std::optional<SiteUrlParts> ParseSiteAddress(std::string_view address) {
@@ -129,13 +179,13 @@ Text ResolveLink(std::string_view base, std::string_view link) {
   Text baseText(base);
   if (!HasSchemePrefix(base)) baseText.insert(0, base.starts_with("//") ? "http:" : "http://");
   UrlHandle url(curl_url());
-  if (!url || !SetUrl(url.get(), baseText, 0) || !PartsOf(url.get())) return {};
+  if (!url || !SetUrl(url.get(), ShieldFromCurl(baseText), 0) || !PartsOf(url.get())) return {};
   // A bare fragment names the base document itself; curl's resolver would
   // drop its last path segment, so it is handled here.
-  if (!raw.starts_with('#') && !SetUrl(url.get(), raw, 0)) return {};
+  if (!raw.starts_with('#') && !SetUrl(url.get(), ShieldFromCurl(raw), 0)) return {};
   curl_url_set(url.get(), CURLUPART_FRAGMENT, nullptr, 0);
   if (!PartsOf(url.get())) return {};
-  return GetPart(url.get(), CURLUPART_URL);
+  return Unshield(GetPart(url.get(), CURLUPART_URL));
 }
 
 bool HasExcludedScheme(std::string_view link) {

@@ -58,12 +58,19 @@ TEST(SiteUrl, LinksResolveAgainstThePageTheyAreOn) {
       {"ftp://a.example/f", ""},
       {"/a\x01z", ""},  // control characters
       {"http://a.example:99999/", ""},
+      // GBK bytes and escapes come through as written, relative or not.
+      {"/\xD6\xD0.html", "http://a.example/\xD6\xD0.html"},
+      {"\xD6\xD0/x.html?q=%d6%25", "http://a.example/dir/\xD6\xD0/x.html?q=%d6%25"},
+      {"http://a.example/\xD6\xD0.html", "http://a.example/\xD6\xD0.html"},
+      {"a b.html", "http://a.example/dir/a%20b.html"},
   };
   for (const auto& [link, expected] : cases) EXPECT_EQ(ResolveLink(page, link), expected) << link;
   // The home page is read against the site address, with or without scheme.
   EXPECT_EQ(ResolveLink("a.example", "b/c.html"), "http://a.example/b/c.html");
   EXPECT_EQ(ResolveLink("http://a.example:8080", "x.html"), "http://a.example:8080/x.html");
   EXPECT_EQ(ResolveLink("not a url", "x.html"), "");
+  EXPECT_EQ(ResolveLink("http://a.example/\xD6\xD0/p%20q.html", "../r.html"), "http://a.example/r.html");
+  EXPECT_EQ(ResolveLink("http://a.example/\xD6\xD0/p%20q.html", "r.html"), "http://a.example/\xD6\xD0/r.html");
 }
 
 TEST(SiteUrl, SameSiteComparesHostAndPort) {
