@@ -25,7 +25,7 @@ Text MemoryWindow::ReadText(Control control) {
 void MemoryWindow::WriteText(Control control, const Text& text) {
   std::lock_guard lock(mutex_);
   texts_[control] = text;
-  writes_.push_back({false, control, text});
+  if (keepHistory_) writes_.push_back({false, control, text});
 }
 
 bool MemoryWindow::FilterIndexedChecked() {
@@ -42,14 +42,16 @@ void MemoryWindow::AppendToLog(const Text& entry) {
   std::function<void(const Text&)> observer;
   {
     std::lock_guard lock(mutex_);
-    log_ += entry;
-    Text message = entry;
-    const std::size_t colon = FindText(message, Utf8ToText("："));
-    if (colon != std::string_view::npos) message.erase(0, colon + 2);
-    while (!message.empty() && (message.back() == '\n' || message.back() == '\r')) message.pop_back();
-    messages_.push_back(message);
-    writes_.push_back({true, Control::SiteBox, entry});
     observer = observer_;
+    if (keepHistory_) {
+      log_ += entry;
+      Text message = entry;
+      const std::size_t colon = FindText(message, Utf8ToText("："));
+      if (colon != std::string_view::npos) message.erase(0, colon + 2);
+      while (!message.empty() && (message.back() == '\n' || message.back() == '\r')) message.pop_back();
+      messages_.push_back(message);
+      writes_.push_back({true, Control::SiteBox, entry});
+    }
   }
   // Outside the lock: the observer may read the window.
   if (observer) observer(entry);
@@ -58,6 +60,11 @@ void MemoryWindow::AppendToLog(const Text& entry) {
 void MemoryWindow::ClearLog() {
   std::lock_guard lock(mutex_);
   log_.clear();
+}
+
+void MemoryWindow::SetKeepHistory(bool keep) {
+  std::lock_guard lock(mutex_);
+  keepHistory_ = keep;
 }
 
 void MemoryWindow::SetLogObserver(std::function<void(const Text&)> observer) {

@@ -37,6 +37,11 @@ class MemoryWindow final : public WindowPort {
 
   // Called with every log entry as it is appended (on the appending thread).
   void SetLogObserver(std::function<void(const Text& entry)> observer);
+  // Whether the log's text, its messages and the record of writes are kept
+  // (on by default; the tests read them). A front end that passes entries
+  // on through the observer turns it off, so that a long run does not hold
+  // every entry it ever logged.
+  void SetKeepHistory(bool keep);
 
   // The log box's whole text.
   Text LogText();
@@ -55,6 +60,7 @@ class MemoryWindow final : public WindowPort {
   std::vector<Text> messages_;
   std::vector<Write> writes_;
   std::function<void(const Text&)> observer_;
+  bool keepHistory_ = true;
 };
 
 // Answers Yes/No questions from a script; records every box shown.

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <string>
+#include <vector>
 
 #include "app/activity_log.h"
 #include "app/app_state.h"
@@ -37,6 +39,21 @@ TEST_F(ActivityLogTest, EntryIsTimeColonMessageAndTwoLineBreaks) {
   EXPECT_EQ(window.LogText(), "");
   EXPECT_EQ(window.ReadText(Control::StatusMessage), Utf8ToText("上午,09:00:07：x"));
   EXPECT_EQ(prompter.ShownBoxes().back().text, Utf8ToText("是否清空日志？"));
+}
+
+TEST_F(ActivityLogTest, WindowWithoutHistoryPassesEntriesOnAndKeepsNone) {
+  std::vector<Text> seen;
+  window.SetLogObserver([&seen](const Text& entry) { seen.push_back(entry); });
+  window.SetKeepHistory(false);
+  for (int i = 0; i < 1000; ++i) AppendLog(window, clock, "line " + std::to_string(i));
+
+  ASSERT_EQ(seen.size(), 1000u);
+  EXPECT_EQ(seen.back(), Utf8ToText("下午,03:04:05：line 999\r\n\r\n"));
+  EXPECT_EQ(window.LogText(), "");
+  EXPECT_TRUE(window.LogMessages().empty());
+  EXPECT_TRUE(window.Writes().empty());
+  // The controls still show their current texts.
+  EXPECT_EQ(window.ReadText(Control::StatusMessage), Utf8ToText("下午,03:04:05：line 999"));
 }
 
 TEST_F(ActivityLogTest, CrawlCountTickKeepsTheLastNonZeroCount) {

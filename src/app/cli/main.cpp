@@ -154,6 +154,8 @@ int main(int argc, char** argv) {
   qc::MemoryPrompter prompter;
   qc::SystemClock clock;
   window.SetLogObserver([](const qc::Text& entry) { PrintLine(stdout, ForTerminal(entry)); });
+  // Entries go straight to stdout; a long run keeps none of them.
+  window.SetKeepHistory(false);
   const qc::Ports ports{window, prompter, clock};
 
   // A missing settings file is written with the default content and the
