@@ -173,6 +173,15 @@ TEST_F(CrawlTaskTest, LinksAreJudgedBySchemeHostAndPort) {
   EXPECT_EQ(world.push.PushedUrls(), Urls({"/hotel.html", "/sub/page.html?x=1&y=2"}));
 }
 
+TEST_F(CrawlTaskTest, NonAsciiLinksReachTheirPagesRelativeOrAbsolute) {
+  world.site.Page("/", "<a href=\"/中文.html\">r</a>\n<a href=\"" + world.Url("/标签/") + "\">a</a>\n");
+  world.site.Page("/中文.html", "<p>x</p>");
+  world.site.Page("/标签/", "<p>y</p>");
+  RunTask("0");
+  EXPECT_EQ(world.push.PushedUrls(), Urls({"/中文.html", "/标签/"}));
+  EXPECT_EQ(world.state.rejectedUrls.Count(), 0u);
+}
+
 TEST_F(CrawlTaskTest, InvalidLinkPatternFallsBackToTheDefaultWithOneLine) {
   AddSmallSite();
   world.window.WriteText(Control::UrlPatternBox, "(unclosed");
