@@ -37,13 +37,19 @@ bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix) {
   return text.size() >= prefix.size() && FindText(text.substr(0, prefix.size()), prefix, 0, true) == 0;
 }
 
-// The first line of the header text that names Content-Type, in any case;
-// the whole line, name included.
+// The first Content-Type header line (name in any case), the whole line,
+// name included. Only the header of that name counts: another whose name
+// merely contains it, such as X-Content-Type-Options, often comes first
+// and says nothing about the type.
 Text ContentTypeLine(std::string_view headers) {
   while (!headers.empty()) {
     const std::size_t end = headers.find("\r\n");
     const std::string_view line = headers.substr(0, end);
-    if (ContainsText(line, "Content-Type", true)) return Text(line);
+    std::string_view name = line.substr(0, line.find(':'));
+    while (!name.empty() && (name.back() == ' ' || name.back() == '\t')) name.remove_suffix(1);
+    if (name.size() < line.size() && name.size() == 12 && StartsWithIgnoringCase(name, "Content-Type")) {
+      return Text(line);
+    }
     if (end == std::string_view::npos) break;
     headers.remove_prefix(end + 2);
   }

@@ -67,6 +67,17 @@ TEST_F(UrlFilterTest, NoReplyDropsTheUrlForThisPassOnly) {
   EXPECT_TRUE(crawler.CheckUrl(flaky.Url("/"), false));
 }
 
+TEST_F(UrlFilterTest, ContentTypeIsReadFromItsOwnHeaderOnly) {
+  // Servers often send X-Content-Type-Options before Content-Type.
+  test::LoopbackSocketServer server(test::LoopbackSocketServer::Reply(
+      "HTTP/1.1 200 OK\r\nX-Content-Type-Options: nosniff\r\ncontent-type : image/png\r\n"
+      "Content-Length: 3\r\n\r\npng"));
+  ASSERT_TRUE(server.Start());
+  crawler.SetSite(server.Url("/"));
+  EXPECT_FALSE(crawler.CheckUrl(server.Url("/logo.png"), false));
+  EXPECT_TRUE(world.state.rejectedUrls.Contains(server.Url("/logo.png")));
+}
+
 TEST_F(UrlFilterTest, FilterListKeepsAbsolutePagesOfTheSite) {
   TextArray links{world.Url("/ok.html"),
                   "/ok.html",
