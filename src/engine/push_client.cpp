@@ -14,6 +14,9 @@ PushResult PushUrls(std::string_view pushApiBase, std::string_view site, std::st
   HttpFetchOptions options;
   options.url = Text(pushApiBase) + "/urls?site=" + Text(site) + "&token=" + Text(token);
   options.method = 1;
+  // The default Referer would be the whole URL, token included, and libcurl
+  // passes it on to wherever a redirect leads: name the interface alone.
+  options.headers = "Referer: " + Text(pushApiBase) + "/urls";
   options.body = Text(urls);
   if (timeoutSeconds > 0) options.timeoutSeconds = timeoutSeconds;
   const HttpFetchResult reply = HttpFetch(options);

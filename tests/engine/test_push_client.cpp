@@ -1,9 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <mutex>
+#include <string>
+
 #include "app/profile_file.h"
 #include "engine/crawl_task.h"
 #include "engine/push_client.h"
 #include "support/engine_world.h"
+#include "support/loopback_server.h"
 
 namespace qc {
 namespace {
@@ -30,6 +34,33 @@ TEST(PushClient, PostsOneUrlAndReadsTheReply) {
   EXPECT_EQ(push.target, "/urls?site=http://www.a.example&token=tok&extra=1");
   EXPECT_EQ(push.body, "http://www.a.example/中文.html");  // UTF-8 on the wire
   EXPECT_EQ(push.contentType, "application/x-www-form-urlencoded");
+}
+
+TEST(PushClient, TheTokenTravelsInTheRequestLineOnly) {
+  std::mutex mutex;
+  std::string referer;
+  std::string seenElsewhere;
+  test::LoopbackServer elsewhere;
+  elsewhere.Post("/landing", [&](const httplib::Request& req, httplib::Response& res) {
+    std::lock_guard lock(mutex);
+    for (const auto& [name, value] : req.headers) seenElsewhere += name + ": " + value + "\n";
+    res.set_content(R"({"success":1})", "application/json");
+  });
+  ASSERT_TRUE(elsewhere.Start());
+  test::LoopbackServer api;
+  api.Post("/urls", [&](const httplib::Request& req, httplib::Response& res) {
+    std::lock_guard lock(mutex);
+    referer = req.get_header_value("Referer");
+    res.status = 307;
+    res.set_header("Location", elsewhere.Url("/landing"));
+  });
+  ASSERT_TRUE(api.Start());
+
+  PushUrls(api.BaseUrl(), "http://www.a.example", "tok-secret-42", "http://www.a.example/a.html");
+  std::lock_guard lock(mutex);
+  EXPECT_EQ(referer, api.BaseUrl() + "/urls");
+  ASSERT_EQ(elsewhere.RequestCount(), 1);
+  EXPECT_EQ(seenElsewhere.find("tok-secret-42"), std::string::npos) << seenElsewhere;
 }
 
 TEST(PushClient, RepliesThatAreNotTheExpectedJsonGiveEmptyFields) {
