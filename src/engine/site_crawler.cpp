@@ -122,12 +122,12 @@ void SiteCrawler::OpenGet(HttpClient& client, std::string_view url) const {
   client.OpenRequest("GET", url);
 }
 
-Text SiteCrawler::Fetch(std::string_view url) {
+SiteCrawler::FetchedPage SiteCrawler::Fetch(std::string_view url) {
   HttpClient client;
   OpenGet(client, url);
   client.SetUserAgent(kPageUserAgent);
   client.SendText();
-  return client.ResponseText();
+  return {client.ResponseText(), client.ResponseUrl()};
 }
 
 void SiteCrawler::ExtractLinks(const Text& page, std::string_view pageUrl, TextArray& links, bool stopBetweenLinks) {
@@ -153,7 +153,8 @@ void SiteCrawler::ExtractLinks(const Text& page, std::string_view pageUrl, TextA
 int SiteCrawler::CollectHomeLinks(TextArray& links, bool logProgress) {
   if (logProgress) Log(Utf8ToText("正在获取首页链接。"));
   const Text siteUrl = Snapshot().siteUrl;
-  ExtractLinks(Fetch(siteUrl), siteUrl, links, false);
+  const FetchedPage page = Fetch(siteUrl);
+  ExtractLinks(page.text, page.url, links, false);
   RemoveDuplicates(links);
   if (logProgress) Log(Utf8ToText("首页链接获取完成。"));
   return static_cast<int>(links.Count());
@@ -164,7 +165,8 @@ int SiteCrawler::CollectPageLinks(std::string_view pageUrl, TextArray& links) {
     links.Clear();
     return 0;
   }
-  ExtractLinks(Fetch(pageUrl), pageUrl, links, true);
+  const FetchedPage page = Fetch(pageUrl);
+  ExtractLinks(page.text, page.url, links, true);
   return RemoveDuplicates(links);
 }
 

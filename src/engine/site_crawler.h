@@ -85,7 +85,13 @@ class SiteCrawler {
   bool SameSiteAs(const Site& site, std::string_view url) const;
   std::optional<int> RequestTimeout() const;
   void OpenGet(HttpClient& client, std::string_view url) const;
-  Text Fetch(std::string_view url);
+  // A page's text and the URL its links are read against: the one it
+  // was finally served from, after any redirects.
+  struct FetchedPage {
+    Text text;
+    Text url;
+  };
+  FetchedPage Fetch(std::string_view url);
   void ExtractLinks(const Text& page, std::string_view pageUrl, TextArray& links, bool stopBetweenLinks);
   void Log(std::string_view message);
 

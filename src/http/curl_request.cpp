@@ -132,6 +132,7 @@ struct Response {
   std::vector<Text> headerLines;
   Bytes body;
   Text error;
+  Text finalUrl;  // set only when redirects were followed
 };
 
 struct Transfer {
@@ -376,6 +377,12 @@ Response Perform(const Settings& settings, BodyKind kind, const std::string& bod
   const CURLcode code = curl_easy_perform(h);
   long status = 0;
   curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &status);
+  long redirects = 0;
+  curl_easy_getinfo(h, CURLINFO_REDIRECT_COUNT, &redirects);
+  const char* finalUrl = nullptr;
+  if (redirects > 0 && curl_easy_getinfo(h, CURLINFO_EFFECTIVE_URL, &finalUrl) == CURLE_OK && finalUrl) {
+    transfer.response.finalUrl = finalUrl;
+  }
   // Leave the pool before the handle goes; the connection stays in it.
   if (pool) curl_easy_setopt(h, CURLOPT_SHARE, nullptr);
 
@@ -397,6 +404,7 @@ Response Perform(const Settings& settings, BodyKind kind, const std::string& bod
     response.headerLines.clear();
     response.statusText.clear();
     response.body.clear();
+    response.finalUrl.clear();
   }
   return std::move(response);
 }
@@ -535,6 +543,11 @@ class CurlRequest final : public RequestObject {
   Text StatusText() override {
     std::lock_guard lock(mutex_);
     return response_.done ? response_.statusText : Text();
+  }
+
+  Text ResponseUrl() override {
+    std::lock_guard lock(mutex_);
+    return response_.done ? response_.finalUrl : Text();
   }
 
   Text LastError() override {

@@ -245,6 +245,11 @@ Text HttpClient::ResponseUtf8Text() { return DecodeBytesToText(ResponseBytes());
 
 int HttpClient::StatusCode() { return request_ ? request_->Status() : 0; }
 
+Text HttpClient::ResponseUrl() {
+  Text followed = request_ ? request_->ResponseUrl() : Text();
+  return followed.empty() ? url_ : followed;
+}
+
 Text HttpClient::StatusText() { return request_ ? request_->StatusText() : Text(); }
 
 Text HttpClient::AllResponseHeaders() { return request_ ? request_->GetAllResponseHeaders() : Text(); }

@@ -64,6 +64,9 @@ class HttpClient {
   Text ResponseText();         // decoded by the response's charset
   Text ResponseUtf8Text();     // decoded as UTF-8
   int StatusCode();
+  // The URL the response belongs to: the final one when redirects were
+  // followed by the machinery, else the requested one.
+  Text ResponseUrl();
   Text StatusText();
   Text AllResponseHeaders();
   Text ResponseHeader(std::string_view name);

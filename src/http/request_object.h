@@ -76,6 +76,9 @@ class RequestObject {
   virtual Text GetResponseHeader(std::string_view name) = 0;
   virtual int Status() = 0;
   virtual Text StatusText() = 0;
+  // Where the response came from when the machinery followed redirects to
+  // get it (the final URL, as sent); empty when it followed none.
+  virtual Text ResponseUrl() { return {}; }
   // Why the last operation failed; empty after a success. Never carries
   // the request URL.
   virtual Text LastError() = 0;

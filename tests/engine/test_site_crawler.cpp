@@ -82,6 +82,19 @@ TEST_F(CollectorTest, PageLinksResolveAgainstThePageAndArePageOnce) {
   EXPECT_EQ(links.At(1), world.Url("/elsewhere.html"));
 }
 
+TEST_F(CollectorTest, LinksOfARedirectedPageResolveAgainstWhereItWasServed) {
+  world.site.Redirect("/dir", "/dir/");
+  world.site.Page("/dir/", "<a href=\"a.html\">a</a>\n");
+  world.site.Redirect("/", "/home/");
+  world.site.Page("/home/", "<a href=\"b.html\">b</a>\n");
+  TextArray links;
+  EXPECT_EQ(crawler.CollectPageLinks(world.Url("/dir"), links), 1);
+  EXPECT_EQ(links.At(1), world.Url("/dir/a.html"));
+  TextArray home;
+  EXPECT_EQ(crawler.CollectHomeLinks(home, false), 1);
+  EXPECT_EQ(home.At(1), world.Url("/home/b.html"));
+}
+
 TEST_F(CollectorTest, PageLinksStopWhenTheCrawlIsToStop) {
   world.site.Page("/p.html", "<a href=\"/1.html\">1</a>\n<a href=\"/2.html\">2</a>\n");
   world.state.stopRequested = 1;
